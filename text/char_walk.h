@@ -19,6 +19,11 @@ namespace quibo::walk {
 // True when the character starting at `pos` is a lead byte with no byte after it.
 [[nodiscard]] bool IsCutShortAt(std::string_view text, std::size_t pos);
 
+// The nearest position at or below `pos` (and not below `floor`, itself a
+// character start) that is certainly a character start, judged locally.
+[[nodiscard]] std::size_t SyncPointAtOrBefore(std::string_view text, std::size_t pos,
+                                              std::size_t floor);
+
 // Answers "does a character begin at pos?" for positions asked in
 // non-decreasing order, in linear total time over one text. It resynchronises
 // locally (a byte below 0x80 that is not an ASCII digit, or two bytes below

@@ -1,0 +1,76 @@
+#include <array>
+
+#include "text/encodings.h"
+
+namespace quibo {
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+constexpr bool IsSafe(unsigned b) {
+  return b == '-' || b == '.' || (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
+         (b >= 'a' && b <= 'z');
+}
+
+// A byte's digit value: its place in "0123456789ABCDEF" after upper-casing,
+// and -2 for a byte that is not there. Lenient on purpose: servers send
+// malformed escapes and the reply must still show.
+constexpr std::array<int, 256> MakeDigitValues() {
+  std::array<int, 256> v{};
+  for (int b = 0; b < 256; ++b) {
+    int up = (b >= 'a' && b <= 'z') ? b - 32 : b;
+    v[b] = -2;
+    for (int k = 0; k < 16; ++k) {
+      if (kHexDigits[k] == up) v[b] = k;
+    }
+  }
+  return v;
+}
+constexpr std::array<int, 256> kDigitValue = MakeDigitValues();
+
+}  // namespace
+
+Text PercentEncode(const Text& text, EncodeOptions options) {
+  const Text utf8 = options.asUtf8 ? GbkToUtf8(text) : Text();
+  const Text& source = options.asUtf8 ? utf8 : text;
+  Text out(source.size() * 3, '\0');
+  char* dst = out.data();
+  for (unsigned char b : source) {
+    if (options.keepSafeBytes && IsSafe(b)) {
+      *dst++ = static_cast<char>(b);
+    } else {
+      dst[0] = '%';
+      dst[1] = kHexDigits[b >> 4];
+      dst[2] = kHexDigits[b & 0xF];
+      dst += 3;
+    }
+  }
+  out.resize(static_cast<std::size_t>(dst - out.data()));
+  return out;
+}
+
+Text PercentDecode(const Text& text, DecodeOptions options) {
+  const std::size_t n = text.size();
+  const auto* src = reinterpret_cast<const unsigned char*>(text.data());
+  Text out(n, '\0');
+  char* dst = out.data();
+  std::size_t i = 0;
+  while (i < n) {
+    unsigned char b = src[i];
+    if (b != '%') {
+      *dst++ = static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    // A digit past the end of the text counts as 0.
+    int hi = i + 1 < n ? kDigitValue[src[i + 1]] : 0;
+    int lo = i + 2 < n ? kDigitValue[src[i + 2]] : 0;
+    auto decoded = static_cast<unsigned char>((16 * hi + lo) & 0xFF);
+    if (decoded != 0) *dst++ = static_cast<char>(decoded);
+    i += 3;
+  }
+  out.resize(static_cast<std::size_t>(dst - out.data()));
+  return options.asUtf8 ? Utf8ToGbk(out) : out;
+}
+
+}  // namespace quibo
