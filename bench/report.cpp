@@ -1,0 +1,91 @@
+#include "bench/report.h"
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+namespace quibo::bench {
+namespace {
+
+class Collector : public benchmark::ConsoleReporter {
+ public:
+  explicit Collector(std::map<std::string, Measured>& out) : out_(out) {}
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      Measured m;
+      m.nsPerIteration = run.GetAdjustedRealTime();  // in the run's time unit
+      if (run.time_unit == benchmark::kMicrosecond) m.nsPerIteration *= 1e3;
+      if (run.time_unit == benchmark::kMillisecond) m.nsPerIteration *= 1e6;
+      auto bytes = run.counters.find("bytes_per_second");
+      if (bytes != run.counters.end()) m.bytesPerSecond = bytes->second;
+      out_[run.benchmark_name()] = m;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+ private:
+  std::map<std::string, Measured>& out_;
+};
+
+std::string Escape(const std::string& s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '"' || c == '\\') out.push_back('\\');
+    out.push_back(c);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::map<std::string, Measured> RunAll(int argc, char** argv) {
+  std::vector<char*> args;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--json=", 7) != 0) args.push_back(argv[i]);
+  }
+  int n = static_cast<int>(args.size());
+  benchmark::Initialize(&n, args.data());
+  std::map<std::string, Measured> results;
+  Collector collector(results);
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  benchmark::Shutdown();
+  return results;
+}
+
+std::string JsonPathArgument(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--json=", 7) == 0) return argv[i] + 7;
+  }
+  return {};
+}
+
+int Publish(const std::vector<Row>& rows, const std::string& jsonPath) {
+  int missed = 0;
+  std::printf("\n%-44s %14s %14s  %-22s %8s %10s  %s\n", "measure", "ours", "anchor", "anchor is",
+              "ratio", "budget", "");
+  for (const Row& r : rows) {
+    std::printf("%-44s %14.2f %14.2f  %-22s %8.2f %3s %6.2f  %s %s\n", r.name.c_str(), r.ours,
+                r.anchor, r.anchorName.c_str(), r.ratio,
+                r.better == Better::kHigher ? ">=" : "<=", r.budget, r.unit.c_str(),
+                r.Met() ? "met" : "MISSED");
+    if (!r.Met()) ++missed;
+  }
+  if (!jsonPath.empty()) {
+    std::ofstream json(jsonPath);
+    json << "[\n";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const Row& r = rows[i];
+      json << "  {\"name\": \"" << Escape(r.name) << "\", \"unit\": \"" << Escape(r.unit)
+           << "\", \"ours\": " << r.ours << ", \"anchor\": " << r.anchor << ", \"anchor_name\": \""
+           << Escape(r.anchorName) << "\", \"ratio\": " << r.ratio << ", \"budget\": " << r.budget
+           << ", \"better\": \"" << (r.better == Better::kHigher ? "higher" : "lower")
+           << "\", \"met\": " << (r.Met() ? "true" : "false") << "}"
+           << (i + 1 < rows.size() ? ",\n" : "\n");
+    }
+    json << "]\n";
+  }
+  return missed;
+}
+
+}  // namespace quibo::bench
