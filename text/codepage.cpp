@@ -35,10 +35,6 @@ Bytes UnitsToBytes(std::u16string_view units, std::size_t unitCount) {
   return out;
 }
 
-Bytes CharsToBytes(std::string_view s) {
-  return Bytes(s.begin(), s.end());
-}
-
 }  // namespace
 
 Bytes MultiByteToUtf16(const Text& text, std::optional<int> codePage) {
@@ -78,9 +74,7 @@ Bytes Utf8BytesToUtf16(const Bytes& utf8) {
 }
 
 Bytes Utf8BytesToGbk(const Bytes& utf8) {
-  std::u16string units = convert::ToUtf16(AsChars(utf8), Charset::kUtf8);
-  if (convert::HasMarks(units)) units = convert::ComposeMarks(units);
-  return CharsToBytes(convert::FromUtf16(units, Charset::kGb18030));
+  return convert::Utf8ToGb18030ComposingMarks(AsChars(utf8));
 }
 
 }  // namespace quibo

@@ -130,5 +130,22 @@ TEST(ByteConversions, CompositeCheckComposesMarksOnly) {
   EXPECT_EQ(gbkOf("\xEF\xA4\xAC"), "\xFD\x9C");
 }
 
+TEST(ByteConversions, LongInputComposesAcrossEveryOffset) {
+  // Long bodies are converted piece by piece; a mark must find its base
+  // wherever the pieces are cut, and nothing may be lost or doubled.
+  for (std::size_t lead : {8190u, 8191u, 8192u, 8193u, 16383u, 16384u}) {
+    Text padding(lead, 'a');
+    Bytes got = Utf8BytesToGbk(TextToBytes(padding +
+                                           "e\xCC\x81"
+                                           "b" +
+                                           kNiHaoUtf8));
+    EXPECT_EQ(BytesToText(got), padding + Utf8ToGbk("\xC3\xA9") + "b" + kNiHaoGbk)
+        << "lead " << lead;
+  }
+  Text big;
+  for (int i = 0; i < 20000; ++i) big += kNiHaoUtf8 + "\xF0\x9F\x98\x80";
+  EXPECT_EQ(BytesToText(Utf8BytesToGbk(TextToBytes(big))), Utf8ToGbk(big));
+}
+
 }  // namespace
 }  // namespace quibo

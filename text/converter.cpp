@@ -5,6 +5,7 @@
 #include <unicode/ucnv.h>
 #include <unicode/utf16.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -194,6 +195,63 @@ std::u16string ComposeMarks(std::u16string_view units) {
     }
     i = j;
   }
+  return out;
+}
+
+Bytes Utf8ToGb18030ComposingMarks(std::string_view utf8) {
+  Bytes out;
+  UConverter* decoder = ThreadConverter(Charset::kUtf8);
+  UConverter* encoder = ThreadConverter(Charset::kGb18030);
+  if (decoder == nullptr || encoder == nullptr || utf8.empty()) return out;
+  // Chunks small enough to stay in cache. The last character of a chunk and
+  // any marks after it wait for the next chunk, where more marks may follow.
+  constexpr std::size_t kChunk = 8192;
+  std::u16string units(std::min(kChunk, utf8.size() + 1), u'\0');
+  std::size_t carried = 0;
+  std::size_t written = 0;
+  const char* src = utf8.data();
+  const char* srcEnd = src + utf8.size();
+  bool lastChunk = false;
+  while (!lastChunk) {
+    UChar* dst = units.data() + carried;
+    UErrorCode status = U_ZERO_ERROR;
+    ucnv_toUnicode(decoder, &dst, units.data() + units.size(), &src, srcEnd, nullptr, true,
+                   &status);
+    lastChunk = status != U_BUFFER_OVERFLOW_ERROR;
+    std::size_t filled = static_cast<std::size_t>(dst - units.data());
+    std::size_t keep = filled;
+    if (!lastChunk) {
+      std::size_t k = filled;
+      while (k > 0) {
+        std::size_t start = k - 1;
+        if (start > 0 && U16_IS_TRAIL(units[start]) && U16_IS_LEAD(units[start - 1])) --start;
+        UChar32 c;
+        std::size_t probe = start;
+        U16_NEXT(units.data(), probe, filled, c);
+        k = start;
+        if (!IsMark(c)) break;
+      }
+      if (k > 0) keep = k;  // a chunk of marks alone goes on whole
+    }
+    std::u16string_view chunk(units.data(), keep);
+    std::u16string composed;
+    if (HasMarks(chunk)) {
+      composed = ComposeMarks(chunk);
+      chunk = composed;
+    }
+    // GB18030 needs at most four bytes a unit.
+    if (out.size() < written + chunk.size() * 4 + 16) out.resize(written + chunk.size() * 4 + 16);
+    char* target = reinterpret_cast<char*>(out.data()) + written;
+    const UChar* from = chunk.data();
+    UErrorCode encodeStatus = U_ZERO_ERROR;
+    ucnv_fromUnicode(encoder, &target, reinterpret_cast<char*>(out.data()) + out.size(), &from,
+                     chunk.data() + chunk.size(), nullptr, lastChunk, &encodeStatus);
+    written = static_cast<std::size_t>(target - reinterpret_cast<char*>(out.data()));
+    carried = filled - keep;
+    std::copy(units.begin() + static_cast<std::ptrdiff_t>(keep),
+              units.begin() + static_cast<std::ptrdiff_t>(filled), units.begin());
+  }
+  out.resize(written);
   return out;
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/types.h"
+
 namespace quibo::convert {
 
 enum class Charset { kGb18030, kUtf8 };
@@ -25,5 +27,9 @@ enum class Charset { kGb18030, kUtf8 };
 // A base character followed by non-spacing marks becomes the precomposed
 // character where canonical composition has one; nothing else changes.
 [[nodiscard]] std::u16string ComposeMarks(std::u16string_view units);
+
+// UTF-8 bytes as GB18030 bytes, composing marks as ComposeMarks does, in
+// one streaming pass (zero bytes stay zero bytes).
+[[nodiscard]] Bytes Utf8ToGb18030ComposingMarks(std::string_view utf8);
 
 }  // namespace quibo::convert

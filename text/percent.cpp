@@ -28,6 +28,14 @@ constexpr std::array<int, 256> MakeDigitValues() {
 }
 constexpr std::array<int, 256> kDigitValue = MakeDigitValues();
 
+// The high digit's share, 16 times its value, so a byte decodes with one add.
+constexpr std::array<int, 256> MakeHighShares() {
+  std::array<int, 256> v{};
+  for (int b = 0; b < 256; ++b) v[b] = 16 * kDigitValue[b];
+  return v;
+}
+constexpr std::array<int, 256> kHighShare = MakeHighShares();
+
 }  // namespace
 
 Text PercentEncode(const Text& text, EncodeOptions options) {
@@ -35,8 +43,17 @@ Text PercentEncode(const Text& text, EncodeOptions options) {
   const Text& source = options.asUtf8 ? utf8 : text;
   Text out(source.size() * 3, '\0');
   char* dst = out.data();
+  if (!options.keepSafeBytes) {
+    for (unsigned char b : source) {
+      dst[0] = '%';
+      dst[1] = kHexDigits[b >> 4];
+      dst[2] = kHexDigits[b & 0xF];
+      dst += 3;
+    }
+    return out;
+  }
   for (unsigned char b : source) {
-    if (options.keepSafeBytes && IsSafe(b)) {
+    if (IsSafe(b)) {
       *dst++ = static_cast<char>(b);
     } else {
       dst[0] = '%';
@@ -55,22 +72,33 @@ Text PercentDecode(const Text& text, DecodeOptions options) {
   Text out(n, '\0');
   char* dst = out.data();
   std::size_t i = 0;
+  // While a whole escape fits, decode without bounds checks; a decoded zero
+  // byte is written and then not counted.
+  while (i + 2 < n) {
+    if (src[i] == '%') {
+      auto decoded =
+          static_cast<unsigned char>((kHighShare[src[i + 1]] + kDigitValue[src[i + 2]]) & 0xFF);
+      *dst = static_cast<char>(decoded);
+      dst += decoded != 0;
+      i += 3;
+    } else {
+      *dst++ = static_cast<char>(src[i++]);
+    }
+  }
+  // The last one or two bytes: a digit past the end of the text counts as 0.
   while (i < n) {
-    unsigned char b = src[i];
-    if (b != '%') {
-      *dst++ = static_cast<char>(b);
-      ++i;
+    if (src[i] != '%') {
+      *dst++ = static_cast<char>(src[i++]);
       continue;
     }
-    // A digit past the end of the text counts as 0.
-    int hi = i + 1 < n ? kDigitValue[src[i + 1]] : 0;
-    int lo = i + 2 < n ? kDigitValue[src[i + 2]] : 0;
-    auto decoded = static_cast<unsigned char>((16 * hi + lo) & 0xFF);
+    int hi = i + 1 < n ? kHighShare[src[i + 1]] : 0;
+    auto decoded = static_cast<unsigned char>(hi & 0xFF);
     if (decoded != 0) *dst++ = static_cast<char>(decoded);
     i += 3;
   }
   out.resize(static_cast<std::size_t>(dst - out.data()));
-  return options.asUtf8 ? Utf8ToGbk(out) : out;
+  if (options.asUtf8) return Utf8ToGbk(out);
+  return out;
 }
 
 }  // namespace quibo
