@@ -1,0 +1,411 @@
+// The robot as the chat window meets it: the real quibo-robot executable,
+// started on a free loopback port, spoken to over HTTP.
+#include "robot/service.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <latch>
+#include <mutex>
+#include <regex>
+#include <set>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "robot/utf8.h"
+#include "text/encodings.h"
+
+extern char** environ;
+
+namespace quibo::robot {
+namespace {
+
+// Bounds for waiting on the child; reaching one is a failure, not a timing.
+constexpr auto kPatience = std::chrono::seconds(60);
+
+// quibo-robot as a child process, its stdout and stderr gathered line by
+// line by a reader thread.
+class RobotProcess {
+ public:
+  explicit RobotProcess(std::vector<std::string> arguments) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    arguments.insert(arguments.begin(), QUIBO_ROBOT_EXECUTABLE);
+    std::vector<char*> argv;
+    for (auto& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    reader_ = std::thread([this, fd = fds[0]] { ReadLines(fd); });
+  }
+
+  ~RobotProcess() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (reader_.joinable()) reader_.join();
+  }
+
+  // The first output line holding `text`; empty when the output ends first.
+  std::string WaitForLine(std::string_view text) {
+    std::unique_lock lock(mutex_);
+    std::string found;
+    changed_.wait_for(lock, kPatience, [&] {
+      for (const auto& line : lines_) {
+        if (line.find(text) != std::string::npos) {
+          found = line;
+          return true;
+        }
+      }
+      return ended_;
+    });
+    return found;
+  }
+
+  // The port of the readiness line, or 0 when the robot never got ready.
+  int WaitUntilListening() {
+    const std::string line = WaitForLine("listening on 127.0.0.1:");
+    const size_t colon = line.rfind(':');
+    return colon == std::string::npos ? 0 : std::atoi(line.c_str() + colon + 1);
+  }
+
+  // Exit code after `signal` (0 sends none), or -1 when it did not exit
+  // normally within the bound.
+  int Finish(int signal = 0) {
+    if (pid_ <= 0) return -1;
+    if (signal != 0) kill(pid_, signal);
+    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+    if (pidfd >= 0) {
+      pollfd p{pidfd, POLLIN, 0};
+      poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count()));
+      close(pidfd);
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return -1;
+    exited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string Output() {
+    std::lock_guard lock(mutex_);
+    std::string all;
+    for (const auto& line : lines_) all += line + "\n";
+    return all;
+  }
+
+ private:
+  void ReadLines(int fd) {
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      std::lock_guard lock(mutex_);
+      if (n <= 0) {
+        if (!pending.empty()) lines_.push_back(pending);
+        ended_ = true;
+        changed_.notify_all();
+        break;
+      }
+      pending.append(buffer, static_cast<size_t>(n));
+      for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        lines_.push_back(pending.substr(0, end));
+        pending.erase(0, end + 1);
+      }
+      changed_.notify_all();
+    }
+    close(fd);
+  }
+
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  std::thread reader_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> lines_;
+  bool ended_ = false;
+};
+
+httplib::Client ClientFor(int port) {
+  httplib::Client client("127.0.0.1", port);
+  client.set_keep_alive(false);
+  client.set_connection_timeout(kPatience);
+  client.set_read_timeout(kPatience);
+  return client;
+}
+
+bool EveryByteEscaped(const std::string& body) {
+  static const std::regex escapes("(%[0-9A-F]{2})+");
+  return std::regex_match(body, escapes);
+}
+
+// The reply a message can get, whatever phrasing is picked.
+std::set<std::string> PossibleReplies(std::string_view message) {
+  std::set<std::string> replies;
+  for (std::uint64_t variety = 0; variety < 60; ++variety) {
+    replies.insert(AnswerMessage(message, {}, variety, {}).text);
+  }
+  return replies;
+}
+
+class RobotService : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    robot_ = new RobotProcess({"--listen", "127.0.0.1:0"});
+    port_ = robot_->WaitUntilListening();
+  }
+  static void TearDownTestSuite() {
+    EXPECT_EQ(robot_->Finish(SIGTERM), 0) << robot_->Output();
+    delete robot_;
+  }
+  void SetUp() override { ASSERT_GT(port_, 0) << robot_->Output(); }
+
+  static httplib::Result Chat(const std::string& body) {
+    return ClientFor(port_).Post("/ajax.php", body, "application/x-www-form-urlencoded");
+  }
+
+  static inline RobotProcess* robot_ = nullptr;
+  static inline int port_ = 0;
+};
+
+TEST_F(RobotService, AnswersAChatMessageWithEveryByteOfUtf8Escaped) {
+  const auto res = Chat("para=%E4%BD%A0%E5%A5%BD");  // 你好
+  ASSERT_TRUE(res) << httplib::to_string(res.error());
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->get_header_value("Content-Type"), "text/plain; charset=utf-8");
+  EXPECT_TRUE(EveryByteEscaped(res->body)) << res->body;
+  const Text reply = PercentDecode(res->body);
+  EXPECT_FALSE(reply.empty());
+  EXPECT_TRUE(DecodeUtf8(reply).valid) << reply;
+}
+
+TEST_F(RobotService, DecodesTheMessageAsTheClientEncodesIt) {
+  const struct {
+    const char* body;
+    const char* message;  // what the robot must have read
+  } cases[] = {
+      {"para=", ""},
+      {"para=%33%2B%34", "3+4"},
+      {"para=3+4", "3+4"},  // a literal plus is a plus, not a space
+      {"para=%33%2a%35", "3*5"},
+      {"other=1&para=%32%2F%31", "2/1"},
+      {"para=%E4%B8%80%E5%8A%A0%E4%B8%80%E7%AD%89%E4%BA%8E%E5%87%A0", "一加一等于几"},
+  };
+  for (const auto& c : cases) {
+    const auto res = Chat(c.body);
+    ASSERT_TRUE(res) << c.body;
+    EXPECT_EQ(res->status, 200) << c.body;
+    const std::set<std::string> expected = PossibleReplies(c.message);
+    EXPECT_TRUE(expected.contains(PercentDecode(res->body)))
+        << c.body << " -> " << PercentDecode(res->body);
+  }
+}
+
+TEST_F(RobotService, BadBytesAreAnsweredNeverEchoed) {
+  for (const char* body : {"para=%FF%FE%41", "para=%C4%E3%BA%C3", "para=%G1%1G%GG%", "para=%%41",
+                           "para=%00%00", "para=%E4%BD"}) {
+    const auto res = Chat(body);
+    ASSERT_TRUE(res) << body;
+    EXPECT_EQ(res->status, 200) << body;
+    EXPECT_TRUE(EveryByteEscaped(res->body)) << body << " -> " << res->body;
+    const Text reply = PercentDecode(res->body);
+    EXPECT_FALSE(reply.empty()) << body;
+    EXPECT_TRUE(DecodeUtf8(reply).valid) << body << " -> " << reply;
+  }
+}
+
+TEST_F(RobotService, RefusesWhatIsNotAChatRequestWithItsStatus) {
+  const std::string largest = "para=" + std::string(kLargestBody - 5, 'a');
+  const std::string tooLarge = largest + "a";
+  const struct {
+    const char* name;
+    std::function<httplib::Result(httplib::Client&)> send;
+    int status;
+  } cases[] = {
+      {"largest body", [&](auto& c) { return c.Post("/ajax.php", largest, "text/plain"); }, 200},
+      {"body over 64 KiB", [&](auto& c) { return c.Post("/ajax.php", tooLarge, "text/plain"); },
+       413},
+      {"other path", [](auto& c) { return c.Post("/chat.php", "para=%41", "text/plain"); }, 404},
+      {"root", [](auto& c) { return c.Get("/"); }, 404},
+      {"look-alike path", [](auto& c) { return c.Post("/ajaxXphp", "para=", "text/plain"); }, 404},
+      {"GET", [](auto& c) { return c.Get("/ajax.php"); }, 405},
+      {"HEAD", [](auto& c) { return c.Head("/ajax.php"); }, 405},
+      {"PUT", [](auto& c) { return c.Put("/ajax.php", "para=", "text/plain"); }, 405},
+      {"DELETE", [](auto& c) { return c.Delete("/ajax.php"); }, 405},
+      {"no para", [](auto& c) { return c.Post("/ajax.php", "foo=bar", "text/plain"); }, 400},
+      {"empty body", [](auto& c) { return c.Post("/ajax.php", "", "text/plain"); }, 400},
+      {"para as a value", [](auto& c) { return c.Post("/ajax.php", "x=para", "text/plain"); }, 400},
+  };
+  for (const auto& c : cases) {
+    httplib::Client client = ClientFor(port_);
+    const auto res = c.send(client);
+    ASSERT_TRUE(res) << c.name << ": " << httplib::to_string(res.error());
+    EXPECT_EQ(res->status, c.status) << c.name;
+    if (c.status == 405) {
+      EXPECT_EQ(res->get_header_value("Allow"), "POST") << c.name;
+    }
+    if (c.status != 200 && c.status != 405 && std::string_view(c.name) != "HEAD") {
+      EXPECT_FALSE(res->body.empty()) << c.name;
+      EXPECT_EQ(res->body.find('\n'), std::string::npos) << c.name << ": " << res->body;
+    }
+  }
+}
+
+// What a client sees on a raw connection after sending `request`.
+std::string RawExchange(int port, std::string_view request) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::string response;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+          static_cast<ssize_t>(request.size())) {
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) response.append(buffer, n);
+  }
+  close(fd);
+  return response;
+}
+
+TEST_F(RobotService, APostWithoutLengthHasNoBodyAndIsNotWaitedFor) {
+  // The connection stays open: only the robot's own judgement ends the wait.
+  const std::string response =
+      RawExchange(port_, "POST /ajax.php HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+  EXPECT_TRUE(response.starts_with("HTTP/1.1 400")) << response;
+  EXPECT_TRUE(response.ends_with("missing the form field \"para\"")) << response;
+}
+
+TEST_F(RobotService, AcceptsAChunkedBody) {
+  const std::string response = RawExchange(
+      port_,
+      "POST /ajax.php HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+      "Transfer-Encoding: chunked\r\n\r\n5\r\npara=\r\n6\r\n%33%2B\r\n3\r\n%34\r\n0\r\n\r\n");
+  EXPECT_TRUE(response.starts_with("HTTP/1.1 200")) << response;
+  const size_t body = response.find("\r\n\r\n");
+  ASSERT_NE(body, std::string::npos) << response;
+  EXPECT_TRUE(PossibleReplies("3+4").contains(PercentDecode(response.substr(body + 4))))
+      << response;
+}
+
+TEST_F(RobotService, AnswersTwoHundredConcurrentClients) {
+  constexpr int kClients = 200;
+  std::latch start(kClients);
+  std::vector<std::string> replies(kClients);
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kClients; ++i) {
+    clients.emplace_back([&, i] {
+      httplib::Client client = ClientFor(port_);
+      const std::string body = "para=" + PercentEncode(std::to_string(i) + "+1");
+      start.arrive_and_wait();
+      const auto res = client.Post("/ajax.php", body, "application/x-www-form-urlencoded");
+      if (res && res->status == 200) replies[i] = PercentDecode(res->body);
+    });
+  }
+  for (auto& t : clients) t.join();
+  for (int i = 0; i < kClients; ++i) {
+    EXPECT_TRUE(PossibleReplies(std::to_string(i) + "+1").contains(replies[i]))
+        << "client " << i << " got '" << replies[i] << "'";
+  }
+}
+
+TEST_F(RobotService, LogsOneLinePerRequest) {
+  httplib::Client client = ClientFor(port_);
+  ASSERT_TRUE(client.Post("/log-probe-7f3a", "para=", "text/plain"));
+  const std::string line = robot_->WaitForLine("/log-probe-7f3a");
+  EXPECT_TRUE(std::regex_search(
+      line,
+      std::regex(
+          R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ 127\.0\.0\.1:\d+ POST /log-probe-7f3a 404 \d+\.\dms$)")))
+      << line;
+}
+
+TEST(RobotProcess, StopsCleanlyOnSigintAndSigterm) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    RobotProcess robot({"--listen", "127.0.0.1:0"});
+    const int port = robot.WaitUntilListening();
+    ASSERT_GT(port, 0) << robot.Output();
+    ASSERT_TRUE(ClientFor(port).Post("/ajax.php", "para=%41", "text/plain"));
+    EXPECT_EQ(robot.Finish(signal), 0) << strsignal(signal) << "\n" << robot.Output();
+  }
+}
+
+TEST(RobotProcess, SaysSoAndFailsWhenTheAddressIsInUse) {
+  RobotProcess first({"--listen", "127.0.0.1:0"});
+  const int port = first.WaitUntilListening();
+  ASSERT_GT(port, 0) << first.Output();
+  RobotProcess second({"--listen", "127.0.0.1:" + std::to_string(port)});
+  EXPECT_NE(second.Finish(), 0);
+  EXPECT_NE(second.Output().find("already in use"), std::string::npos) << second.Output();
+  // The first robot still answers.
+  const auto res = ClientFor(port).Post("/ajax.php", "para=%41", "text/plain");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(first.Finish(SIGTERM), 0) << first.Output();
+}
+
+TEST(RobotProcess, CommandLine) {
+  const struct {
+    std::vector<std::string> arguments;
+    int exitCode;
+    const char* output;
+  } cases[] = {
+      {{"--help"}, 0, "usage: quibo-robot"},
+      {{"--listen"}, 2, "--listen needs HOST:PORT"},
+      {{"--listen", "127.0.0.1"}, 2, "--listen needs HOST:PORT"},
+      {{"--listen", "127.0.0.1:65536"}, 2, "--listen needs HOST:PORT"},
+      {{"--listen", ":80"}, 2, "--listen needs HOST:PORT"},
+      {{"--topics", "/nonexistent/topics.txt"}, 2, "cannot read the topics file"},
+      {{"--bogus"}, 2, "unknown argument '--bogus'"},
+  };
+  for (const auto& c : cases) {
+    RobotProcess robot(c.arguments);
+    EXPECT_EQ(robot.Finish(), c.exitCode) << c.arguments[0];
+    EXPECT_NE(robot.Output().find(c.output), std::string::npos) << robot.Output();
+  }
+}
+
+TEST(RobotProcess, TopicsComeFromTheDataFileItIsGiven) {
+  const std::string path = testing::TempDir() + "quibo_robot_topics_test.txt";
+  std::ofstream(path)
+      << "[zebras]\nkeys: zebra, 斑马\nen: Stripes all the way down.\nzh: 斑马有条纹。\n";
+  RobotProcess robot({"--listen=127.0.0.1:0", "--topics=" + path});
+  const int port = robot.WaitUntilListening();
+  ASSERT_GT(port, 0) << robot.Output();
+  const struct {
+    const char* message;
+    const char* reply;
+  } cases[] = {{"I saw a zebra", "Stripes all the way down."}, {"斑马", "斑马有条纹。"}};
+  for (const auto& c : cases) {
+    const auto res =
+        ClientFor(port).Post("/ajax.php", "para=" + PercentEncode(c.message), "text/plain");
+    ASSERT_TRUE(res) << c.message;
+    EXPECT_EQ(PercentDecode(res->body), c.reply) << c.message;
+  }
+  EXPECT_EQ(robot.Finish(SIGTERM), 0) << robot.Output();
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace quibo::robot
