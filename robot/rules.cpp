@@ -331,17 +331,20 @@ Reply AnswerMessage(std::string_view message, const Moment& now, std::uint64_t v
                            U"喂",           U"大家好",         U"hello",        U"hi",
                            U"hey",          U"hiya",           U"howdy",        U"greetings",
                            U"good morning", U"good afternoon", U"good evening", U"yo"})) {
-    const bool morning = now.hour >= 5 && now.hour < 12;
-    const bool afternoon = now.hour >= 12 && now.hour < 18;
-    return reply(Intent::kGreeting,
-                 {morning     ? "早上好！我是Quibo，今天想聊点什么？"
-                  : afternoon ? "下午好！我是Quibo，想聊点什么？"
-                              : "晚上好！我是Quibo，想聊点什么？",
-                  "你好呀！今天过得怎么样？", "嗨！很高兴见到你。"},
-                 {morning     ? "Good morning! I'm Quibo. What shall we talk about?"
-                  : afternoon ? "Good afternoon! I'm Quibo. What shall we talk about?"
-                              : "Good evening! I'm Quibo. What shall we talk about?",
-                  "Hi there! How's your day going?", "Hey! Nice to see you."});
+    // The first phrasing greets by the time of day on this machine.
+    const int slot = now.hour < 5 ? 0 : now.hour < 12 ? 1 : now.hour < 18 ? 2 : 3;
+    static constexpr std::array<std::string_view, 4> kChineseOpening = {
+        "夜深了，还没睡呀？我是Quibo，想聊点什么？", "早上好！我是Quibo，今天想聊点什么？",
+        "下午好！我是Quibo，想聊点什么？", "晚上好！我是Quibo，想聊点什么？"};
+    static constexpr std::array<std::string_view, 4> kEnglishOpening = {
+        "Hello! Up late? I'm Quibo. What shall we talk about?",
+        "Good morning! I'm Quibo. What shall we talk about?",
+        "Good afternoon! I'm Quibo. What shall we talk about?",
+        "Good evening! I'm Quibo. What shall we talk about?"};
+    return reply(
+        Intent::kGreeting,
+        {kChineseOpening[slot], "你好呀！今天过得怎么样？", "嗨！很高兴见到你。"},
+        {kEnglishOpening[slot], "Hi there! How's your day going?", "Hey! Nice to see you."});
   }
   if (auto reflection = Reflection(chars, folded, language, variety)) return *reflection;
   if (LooksLikeQuestion(folded)) {

@@ -117,6 +117,31 @@ TEST(AnswerMessage, TimeAndDateAnswersNameTheClockReading) {
   }
 }
 
+TEST(AnswerMessage, GreetingsFitTheTimeOfDay) {
+  const struct {
+    const char* message;
+    int hour;
+    const char* greeting;
+  } cases[] = {
+      {"你好", 3, "夜深了"},
+      {"你好", 5, "早上好"},
+      {"你好", 12, "下午好"},
+      {"你好", 23, "晚上好"},
+      {"good morning", 4, "Hello! Up late?"},
+      {"hello", 9, "Good morning"},
+      {"hey", 17, "Good afternoon"},
+      {"hi", 18, "Good evening"},
+  };
+  for (const auto& c : cases) {
+    Moment now = kAfternoon;
+    now.hour = c.hour;
+    const Reply reply = Answer(c.message, 0, now);
+    EXPECT_EQ(reply.intent, Intent::kGreeting) << c.message;
+    EXPECT_TRUE(reply.text.starts_with(c.greeting))
+        << c.message << " at " << c.hour << ":00 -> " << reply.text;
+  }
+}
+
 TEST(AnswerMessage, ReflectionsTurnTheSpeakersWordsRound) {
   const struct {
     const char* message;
