@@ -135,6 +135,7 @@ HeaderList CurlHeaderLines(const TextList& lines, bool hasBody, bool* ok) {
   if (!HasLineNamed(lines, "Accept")) *ok &= list.Append("Accept:");
   if (hasBody && !HasLineNamed(lines, "Content-Type")) *ok &= list.Append("Content-Type:");
   if (!HasLineNamed(lines, "Expect")) *ok &= list.Append("Expect:");
+  if (!HasLineNamed(lines, "Proxy-Connection")) *ok &= list.Append("Proxy-Connection:");
   return list;
 }
 
@@ -337,12 +338,16 @@ TextList LinesForOtherOrigin(const TextList& lines) {
 
 }  // namespace
 
+bool CanOpenHttpRequest(const HttpRequest& request) {
+  return !request.target.empty() && !HasControlBytes(request.target) &&
+         !FirstHopUrl(request).empty();
+}
+
 HttpResponse PerformHttpRequest(const HttpRequest& request) {
   HttpResponse response;
-  if (HasControlBytes(request.target) || request.target.empty()) return response;
+  if (!CanOpenHttpRequest(request)) return response;
   Hop hop;
   hop.url = FirstHopUrl(request);
-  if (hop.url.empty()) return response;
   EnsureCurlInitialised();
   EasyHandle handle(curl_easy_init());
   Text authorityFile;

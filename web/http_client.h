@@ -37,6 +37,11 @@ struct HttpResponse {
   Bytes body;       // what arrived of the body of the final response
 };
 
+// False when the request cannot be made at all: a host or port libcurl cannot
+// use, or an object holding control bytes. PerformHttpRequest then gives
+// kNotOpened.
+[[nodiscard]] bool CanOpenHttpRequest(const HttpRequest& request);
+
 // Makes the request. Never throws; failures are the outcome.
 [[nodiscard]] HttpResponse PerformHttpRequest(const HttpRequest& request);
 

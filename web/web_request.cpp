@@ -60,7 +60,7 @@ OneResult RequestOnce(const Text& url, int method, const Text& postText, Variabl
   request.followRedirects = !v.noRedirect;
   if (v.proxy) request.httpProxy = *v.proxy;
   // What cannot be opened at all writes nothing.
-  if (request.host.empty() || request.port < 0 || request.port > 65535) return {};
+  if (!CanOpenHttpRequest(request)) return {};
 
   v.headers = WithDefaultHeaderLines(v.headers, url, v.cookies);
   request.headerLines = HeaderLinesToSend(v.headers);
