@@ -166,6 +166,17 @@ TEST_F(HostileServerTest, FiftyMegabyteBodyArrivesWhole) {
   EXPECT_EQ(body.back(), 'z');
 }
 
+TEST_F(HostileServerTest, LargePostBodyIsSentWholeWithoutWaitingForContinue) {
+  std::string big(3u * 1024 * 1024, 'p');
+  big.back() = 'q';
+  LoopbackServer server(ReplyInTurn({OkReply("got it")}));
+  EXPECT_EQ(WebRequest(server.Url("/upload"), 1, big), B("got it"));
+  ASSERT_EQ(server.Requests().size(), 1u);
+  const std::string request = server.Requests()[0];
+  EXPECT_EQ(test::RequestBody(request), big);
+  EXPECT_EQ(request.find("Expect:"), std::string::npos) << test::RequestHead(request);
+}
+
 TEST_F(HostileServerTest, ConcurrentRequestsShareOneCookieStore) {
   // "/set/<name>" sets the cookie <name>=1; anything else sets nothing.
   LoopbackServer server([](const std::string& request) {

@@ -164,6 +164,47 @@ TEST_F(WebRequestTest, HeaderTextOnTheWire) {
   }
 }
 
+TEST_F(WebRequestTest, NoHeaderOfTheClientLibraryJoinsTheCallersLines) {
+  // The default lines are looked for anywhere in the text, so these texts get
+  // no Accept or Content-Type line of their own; none may appear from below.
+  const struct {
+    const char* name;
+    Text headers;
+    int method;
+    const char* absent;
+  } cases[] = {
+      {"Accept inside another name", "My-Accept: a", 0, "Accept"},
+      {"Content-Type inside another name, with a body", "X-Content-Type: c", 1, "Content-Type"},
+      {"no Expect line", "", 1, "Expect"},
+      {"no Proxy-Connection line", "", 0, "Proxy-Connection"},
+  };
+  for (const auto& c : cases) {
+    LoopbackServer server(ReplyInTurn({OkReply("")}));
+    Text headers = c.headers;
+    (void)WebRequest(server.Url("/"), c.method, "b=1", {.headers = &headers});
+    const std::string request = server.Requests().at(0);
+    EXPECT_TRUE(LinesNamed(request, c.absent).empty()) << c.name << "\n" << request;
+    EXPECT_EQ(RequestBody(request), c.method == 0 ? "" : "b=1") << c.name;
+  }
+}
+
+TEST_F(WebRequestTest, CookieLineFollowsRedirectsToTheSameOriginOnly) {
+  LoopbackServer other(ReplyInTurn({OkReply("other")}));
+  LoopbackServer crossing(ReplyInTurn({Redirect("HTTP/1.1 302 Found", other.Url("/o"))}));
+  LoopbackServer same(ReplyInTurn({Redirect("HTTP/1.1 302 Found", "/next"), OkReply("same")}));
+  Text cookies = "a=1";
+  EXPECT_EQ(WebRequest(crossing.Url("/start"), 0, "", {.cookies = &cookies}), B("other"));
+  EXPECT_EQ(LinesNamed(crossing.Requests().at(0), "Cookie"),
+            std::vector<std::string>{"Cookie: a=1"});
+  ASSERT_EQ(other.Requests().size(), 1u);
+  EXPECT_TRUE(LinesNamed(other.Requests()[0], "Cookie").empty()) << other.Requests()[0];
+
+  EXPECT_EQ(WebRequest(same.Url("/start"), 0, "", {.cookies = &cookies}), B("same"));
+  ASSERT_EQ(same.Requests().size(), 2u);
+  EXPECT_EQ(RequestLine(same.Requests()[1]), "GET /next HTTP/1.1");
+  EXPECT_EQ(LinesNamed(same.Requests()[1], "Cookie"), std::vector<std::string>{"Cookie: a=1"});
+}
+
 TEST_F(WebRequestTest, LineBreaksInTheCookieTextStayInsideTheCookieLine) {
   LoopbackServer server(ReplyInTurn({OkReply("")}));
   Text cookies = "a=1\r\nX-Injected: 1";
