@@ -277,7 +277,8 @@ bool PrepareHop(CURL* handle, const Hop& hop, const HttpRequest& request, HopSta
   if (hop.body) {
     set(CURLOPT_POST, 1L);
     set(CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(hop.body->size()));
-    set(CURLOPT_POSTFIELDS, hop.body->empty() ? "" : (const char*)hop.body->data());
+    set(CURLOPT_POSTFIELDS,
+        hop.body->empty() ? "" : reinterpret_cast<const char*>(hop.body->data()));
     set(CURLOPT_CUSTOMREQUEST, hop.verb == "POST" ? nullptr : hop.verb.c_str());
   } else {
     set(CURLOPT_HTTPGET, 1L);
