@@ -49,7 +49,7 @@ class HostileServerTest : public testing::Test {
   void SetUp() override {
     ClearCookieStoreForTesting();
     // Short enough that a stalled server ends the request quickly.
-    SetWebTimeoutsForTesting(5s, 300ms);
+    SetWebTimeoutsForTesting(5s, 1s);
   }
   void TearDown() override {
     SetWebTimeoutsForTesting(kDefaultConnectTimeout, kDefaultIdleTimeout);
