@@ -1,6 +1,7 @@
 #include "app/platform/chat_window.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMovie>
 #include <QScreen>
@@ -17,15 +18,35 @@ const char16_t kCaption[] =
     u"\u5185\u5BB9\uFF0C\u70B9\u51FBsend\u6216\u6572\u56DE\u8F66\u952E\uFF08\u9700\u8981"
     u"\u7F51\u7EDC\uFF01\uFF09";
 
-// Selection shows only in the box that has the focus, as in the other
-// standard edit boxes of the desktop the design comes from.
+// Selection shows only in the box that has the focus, as in the standard
+// edit boxes of the desktop the window was first drawn for: the highlight
+// takes the box's own colours while the focus is elsewhere.
+class SelectionHider : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut) return false;
+    auto* box = static_cast<QWidget*>(watched);
+    const bool hide = event->type() == QEvent::FocusOut;
+    QPalette palette = box->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+      palette.setColor(group, QPalette::Highlight,
+                       hide ? palette.color(group, QPalette::Base)
+                            : QApplication::palette().color(group, QPalette::Highlight));
+      palette.setColor(group, QPalette::HighlightedText,
+                       hide ? palette.color(group, QPalette::Text)
+                            : QApplication::palette().color(group, QPalette::HighlightedText));
+    }
+    box->setPalette(palette);
+    return false;
+  }
+};
+
 void HideSelectionWithoutFocus(QWidget& box) {
-  QPalette palette = box.palette();
-  palette.setColor(QPalette::Inactive, QPalette::Highlight,
-                   palette.color(QPalette::Inactive, QPalette::Base));
-  palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   palette.color(QPalette::Inactive, QPalette::Text));
-  box.setPalette(palette);
+  auto* hider = new SelectionHider(&box);
+  box.installEventFilter(hider);
+  QFocusEvent out(QEvent::FocusOut);
+  hider->eventFilter(&box, &out);
 }
 
 void MakeBlackOnWhite(QWidget& box) {

@@ -3,6 +3,7 @@
 #include <QInputMethod>
 #include <QInputMethodEvent>
 #include <QMessageBox>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <system_error>
@@ -96,6 +97,8 @@ void AppendText(Control box, const Text& text) {
       end.insertText(display);
       edit->setTextCursor(end);
       edit->ensureCursorVisible();
+      // The caret sits on the last line; show that line's foot too.
+      edit->verticalScrollBar()->setValue(edit->verticalScrollBar()->maximum());
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
       line->end(false);
       line->insert(display);
