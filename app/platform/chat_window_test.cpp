@@ -6,6 +6,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QImage>
@@ -46,6 +47,8 @@ class ChatWindowTest : public testing::Test {
     ASSERT_TRUE(test::ShowAndActivate(*window_)) << "the window never became active";
   }
   void TearDown() override {
+    // Every exchange has let go of the window before it goes.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return window_ == nullptr || window_->busyCount == 0; }));
     window_.reset();
     qApp->setStyleSheet(QString());
   }
@@ -357,6 +360,41 @@ TEST_F(ChatWindowTest, SelectionShowsOnlyInTheFocusedBox) {
   window_->Widget(Control::按钮1)->setFocus();
   ASSERT_TRUE(ProcessEventsUntil([&] { return !transcript->hasFocus(); }));
   EXPECT_EQ(highlighted(), 0);
+}
+
+}  // namespace
+}  // namespace quibo
+
+namespace quibo {
+namespace {
+
+// Saves the window as drawn to app/artifacts/ in the build tree, for a person
+// to look at; checks what a glance would: the spinner over the transcript.
+TEST_F(ChatWindowTest, TheWindowAsDrawnShowsTheSpinnerOverTheTranscript) {
+  server_.HoldReplies();
+  SetText(Control::编辑框输入, Gbk("今天天气怎么样？ hello"));
+  QTest::mouseClick(window_->Widget(Control::按钮1), Qt::LeftButton);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return server_.Requests().size() == 1; }));
+  SetText(Control::编辑框输入, Gbk("下一句"));
+  QWidget* picture = window_->Widget(Control::图片框1);
+  ASSERT_TRUE(ProcessEventsUntil([&] { return picture->isVisible(); }));
+
+  const QImage shot = window_->grab().toImage();
+  const QString folder = QStringLiteral(QT_TESTCASE_BUILDDIR "/artifacts");
+  QDir().mkpath(folder);
+  EXPECT_TRUE(shot.save(folder + QStringLiteral("/chat_window.png")));
+
+  int grey = 0;
+  const QRect area = picture->geometry();
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) {
+      const QColor c = shot.pixelColor(x, y);
+      grey += c.red() == c.green() && c.green() == c.blue() && c.red() < 230;
+    }
+  }
+  EXPECT_GT(grey, 300) << "no spinner drawn in the busy picture";
+  server_.ReleaseReply(0);
+  EXPECT_TRUE(ProcessEventsUntil([&] { return !picture->isVisible(); }));
 }
 
 }  // namespace

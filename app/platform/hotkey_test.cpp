@@ -35,6 +35,12 @@ class HotkeyTest : public testing::Test {
     test::SetChatServiceHost(server_.HostAndPort());
   }
 
+  void TearDown() override {
+    // Every exchange has let go of the window before it goes.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return window_ == nullptr || window_->busyCount == 0; }));
+    window_.reset();
+  }
+
   // The window, its created event run (skin and hotkey), shown.
   void OpenWindow() {
     window_ = std::make_unique<ChatWindow>(

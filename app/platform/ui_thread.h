@@ -10,7 +10,8 @@
 namespace quibo {
 
 // Runs `work` on the UI thread and returns its result. Called on the UI
-// thread (or before any application object exists) it runs at once;
+// thread it runs at once; with no application object (so no window) it
+// does nothing and gives the empty result;
 // called from a worker it is queued to the UI thread's event loop and the
 // worker waits until it is done, so the UI thread carries out one such call
 // at a time. A worker that calls after the event loop has ended waits for
@@ -21,7 +22,8 @@ template <typename Work>
 auto OnUiThread(Work work) -> std::invoke_result_t<Work> {
   using Result = std::invoke_result_t<Work>;
   QCoreApplication* app = QCoreApplication::instance();
-  if (app == nullptr || QThread::currentThread() == app->thread()) return work();
+  if (app == nullptr) return Result();
+  if (QThread::currentThread() == app->thread()) return work();
   std::promise<Result> done;
   std::future<Result> result = done.get_future();
   QMetaObject::invokeMethod(
