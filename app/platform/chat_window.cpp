@@ -1,5 +1,7 @@
 #include "app/platform/chat_window.h"
 
+#include "app/platform/ui_thread.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -113,6 +115,7 @@ void BusyPicture::hideEvent(QHideEvent* event) {
 }
 
 ChatWindow::ChatWindow(ChatEvents events) : QWidget(nullptr) {
+  StartUiThreadQueue();
   setObjectName(QStringLiteral("ChatWindow"));
   setWindowTitle(QString::fromUtf16(kCaption));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
