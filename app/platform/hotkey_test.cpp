@@ -32,6 +32,8 @@ class HotkeyTest : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(other_.Connected());
+    ASSERT_TRUE(other_.WaitUntilKeyIsFree(x11::kKeysymReturn));
+    ASSERT_TRUE(other_.WaitUntilKeyIsFree(x11::kKeysymKeypadEnter));
     test::SetChatServiceHost(server_.HostAndPort());
   }
 

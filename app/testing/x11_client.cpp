@@ -119,6 +119,24 @@ std::vector<KeyPress> X11Client::DeliveredKeyPresses() {
   return presses;
 }
 
+bool X11Client::WaitUntilKeyIsFree(xcb_keysym_t keysym) {
+  const auto keycodes = x11::KeycodesFor(connection_, keysym);
+  const auto modifiers = x11::LockVariants(0, x11::NumLockMask(connection_));
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  for (;;) {
+    const auto grabs = x11::GrabKeys(connection_, root_, keycodes, modifiers);
+    if (!grabs.empty()) {
+      x11::UngrabKeys(connection_, root_, grabs);
+      RoundTrip(connection_);
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    // Let the server get on with closing the old connection.
+    pollfd none{-1, 0, 0};
+    poll(&none, 0, 10);
+  }
+}
+
 void X11Client::RequestClose(xcb_window_t window) {
   xcb_client_message_event_t message;
   std::memset(&message, 0, sizeof message);

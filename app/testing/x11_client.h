@@ -43,6 +43,12 @@ class X11Client {
   // the server), taken off its queue.
   [[nodiscard]] std::vector<KeyPress> DeliveredKeyPresses();
 
+  // Waits until no other client holds a grab of `keysym` without modifiers
+  // on the root window (a test program that just ended may still hold one
+  // until the server has seen it go); false when one is still held at a
+  // generous deadline.
+  [[nodiscard]] bool WaitUntilKeyIsFree(xcb_keysym_t keysym);
+
   // Asks `window` to close, as a window manager's close box does.
   void RequestClose(xcb_window_t window);
 
