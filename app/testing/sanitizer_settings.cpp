@@ -8,8 +8,12 @@
 // are therefore not checked. Everything quibo's own code does stays checked:
 // the control operations hand work to the UI thread through a std::mutex and
 // an eventfd that ThreadSanitizer sees, not through Qt.
-extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented_modules=1"; }
+extern "C" const char* __tsan_default_options() {
+  return "ignore_noninstrumented_modules=1";
+}
 
 // LeakSanitizer: libdbus-1 (opened by Qt's platform integration) keeps one
 // message buffer for the life of the process and never frees it.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libdbus-1.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libdbus-1.so\n";
+}
