@@ -23,14 +23,11 @@ using test::LoopbackServer;
 using test::OkReply;
 using test::ReplyInTurn;
 using test::RequestHeaderLines;
+using test::RequestLine;
 using test::ServerReply;
 
 Bytes B(std::string_view text) {
   return Bytes(text.begin(), text.end());
-}
-
-std::string RequestLine(const std::string& request) {
-  return request.substr(0, request.find("\r\n"));
 }
 
 // A header block of `lines` lines, each a cookie "c<n>=" with `valueBytes`

@@ -18,15 +18,11 @@ using test::ReplyInTurn;
 using test::RequestBody;
 using test::RequestHead;
 using test::RequestHeaderLines;
+using test::RequestLine;
 using test::ServerReply;
 
 Bytes B(std::string_view text) {
   return Bytes(text.begin(), text.end());
-}
-
-// The request line of a raw request.
-std::string RequestLine(const std::string& request) {
-  return request.substr(0, request.find("\r\n"));
 }
 
 // The header lines whose name is `name`, case ignored.

@@ -320,6 +320,10 @@ ServerReply OkReply(std::string_view body, std::string_view extraHeaderLines) {
   return {.bytes = std::move(bytes)};
 }
 
+std::string RequestLine(std::string_view request) {
+  return std::string(request.substr(0, request.find("\r\n")));
+}
+
 std::string RequestHead(std::string_view request) {
   size_t length = HeadLength(request);
   return std::string(length == 0 ? request : request.substr(0, length - 2));

@@ -73,6 +73,8 @@ class LoopbackServer {
 // without the empty line that ends them; and the bytes after that empty line.
 [[nodiscard]] std::string RequestHead(std::string_view request);
 [[nodiscard]] std::string RequestBody(std::string_view request);
+// The request line of a raw request, without its "\r\n".
+[[nodiscard]] std::string RequestLine(std::string_view request);
 // The header lines of a raw request (the request line left out), in order,
 // without their "\r\n".
 [[nodiscard]] std::vector<std::string> RequestHeaderLines(std::string_view request);
