@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/child_process.h"
+#include "tests/support/child_process.h"
 #include "text/encodings.h"
 
 namespace quibo::e2e {
 namespace {
 
 using namespace std::chrono_literals;
+using test::ChildProcess;
 
 constexpr xcb_keysym_t kReturn = 0xFF0D;
 constexpr xcb_keysym_t kEscape = 0xFF1B;

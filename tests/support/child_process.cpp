@@ -1,9 +1,10 @@
-#include "tests/e2e/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +12,7 @@
 
 extern char** environ;
 
-namespace quibo::e2e {
+namespace quibo::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   int fds[2];
@@ -74,9 +75,11 @@ std::optional<int> ChildProcess::WaitForExit(std::chrono::seconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;
   while (pid_ > 0) {
     int status = 0;
-    pid_t done = waitpid(pid_, &status, WNOHANG);
+    rusage usage{};
+    pid_t done = wait4(pid_, &status, WNOHANG, &usage);
     if (done == pid_) {
       pid_ = -1;
+      peakRssKib_ = usage.ru_maxrss;
       if (WIFEXITED(status)) return WEXITSTATUS(status);
       return std::nullopt;
     }
@@ -92,4 +95,8 @@ std::optional<int> ChildProcess::WaitForExit(std::chrono::seconds patience) {
   return std::nullopt;
 }
 
-}  // namespace quibo::e2e
+bool ChildProcess::Signal(int signal) {
+  return pid_ > 0 && kill(pid_, signal) == 0;
+}
+
+}  // namespace quibo::test

@@ -1,5 +1,5 @@
-// A child process for end-to-end tests, with its stdout and stderr read line
-// by line until a deadline.
+// A child process for end-to-end tests and benchmarks, with its stdout and
+// stderr read line by line until a deadline.
 #pragma once
 
 #include <sys/types.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace quibo::e2e {
+namespace quibo::test {
 
 class ChildProcess {
  public:
@@ -31,6 +31,12 @@ class ChildProcess {
   // does not end or is killed by a signal.
   [[nodiscard]] std::optional<int> WaitForExit(std::chrono::seconds patience);
 
+  // Sends `signal` to a child still running; false when there is none.
+  bool Signal(int signal);
+
+  // The child's peak resident set in KiB, known once WaitForExit saw it end.
+  [[nodiscard]] long PeakRssKib() const { return peakRssKib_; }
+
   // Everything read so far, for failure messages.
   [[nodiscard]] const std::string& Transcript() const { return seen_; }
 
@@ -43,6 +49,7 @@ class ChildProcess {
   std::string seen_;
   std::vector<std::string> lines_;
   std::size_t nextLine_ = 0;
+  long peakRssKib_ = 0;
 };
 
-}  // namespace quibo::e2e
+}  // namespace quibo::test
