@@ -43,7 +43,7 @@ std::optional<std::uint64_t> CallgrindInstructions(
 }
 
 std::optional<double> CallgrindInstructionsPerUnit(
-    std::vector<std::string> (*command)(long units), long fewer, long more,
+    const std::function<std::vector<std::string>(long units)>& command, long fewer, long more,
     const std::vector<std::string>& valgrindOptions) {
   const auto low = CallgrindInstructions(command(fewer), valgrindOptions);
   const auto high = CallgrindInstructions(command(more), valgrindOptions);

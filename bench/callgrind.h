@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +23,7 @@ namespace quibo::bench {
 // amount of work: (Ir(more) - Ir(fewer)) / (more - fewer), which cancels the
 // start-up and set-up both runs share. `command(n)` builds the argv for n units.
 [[nodiscard]] std::optional<double> CallgrindInstructionsPerUnit(
-    std::vector<std::string> (*command)(long units), long fewer, long more,
+    const std::function<std::vector<std::string>(long units)>& command, long fewer, long more,
     const std::vector<std::string>& valgrindOptions = {});
 
 // The path of the program running this code, for benchmarks that run a
