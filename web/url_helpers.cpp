@@ -16,8 +16,12 @@ bool StartsWith(const Text& text, std::string_view prefix) {
 
 Text TextBetween(const Text& text, const Text& startMarker, const Text& endMarker,
                  Index startPosition, bool caseSensitive) {
-  const Text start = ReplaceText(startMarker, kQuoteMarker, "\"");
-  const Text end = ReplaceText(endMarker, kQuoteMarker, "\"");
+  // Markers rarely hold the quote marker; most calls need no copy of them.
+  const auto unquoted = [](const Text& marker) {
+    return marker.find('#') == Text::npos ? marker : ReplaceText(marker, kQuoteMarker, "\"");
+  };
+  const Text start = unquoted(startMarker);
+  const Text end = unquoted(endMarker);
   const Index p = FindText(text, start, startPosition < 1 ? 1 : startPosition, !caseSensitive);
   if (p == -1) return {};
   const Index q = p + TextLength(start);
