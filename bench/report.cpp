@@ -1,8 +1,10 @@
 #include "bench/report.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <sstream>
 
 namespace quibo::bench {
 namespace {
@@ -37,6 +39,25 @@ std::string Escape(const std::string& s) {
   return out;
 }
 
+// The value of `"key": "..."` in one line RowsJson wrote.
+std::string StringField(const std::string& line, const std::string& key) {
+  const std::size_t at = line.find("\"" + key + "\": \"");
+  if (at == std::string::npos) return {};
+  std::string value;
+  for (std::size_t i = at + key.size() + 5; i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] == '\\' && i + 1 < line.size()) ++i;
+    value.push_back(line[i]);
+  }
+  return value;
+}
+
+// The value of `"key": 1.5` in one line RowsJson wrote.
+double NumberField(const std::string& line, const std::string& key) {
+  const std::size_t at = line.find("\"" + key + "\": ");
+  if (at == std::string::npos) return 0;
+  return std::strtod(line.c_str() + at + key.size() + 4, nullptr);
+}
+
 }  // namespace
 
 std::map<std::string, Measured> RunAll(int argc, char** argv) {
@@ -60,8 +81,7 @@ std::string JsonPathArgument(int argc, char** argv) {
   return {};
 }
 
-int Publish(const std::vector<Row>& rows, const std::string& jsonPath) {
-  int missed = 0;
+void PrintTable(const std::vector<Row>& rows) {
   std::printf("\n%-44s %14s %14s  %-22s %8s %10s  %s\n", "measure", "ours", "anchor", "anchor is",
               "ratio", "budget", "");
   for (const Row& r : rows) {
@@ -69,23 +89,50 @@ int Publish(const std::vector<Row>& rows, const std::string& jsonPath) {
                 r.anchor, r.anchorName.c_str(), r.ratio,
                 r.better == Better::kHigher ? ">=" : "<=", r.budget, r.unit.c_str(),
                 r.Met() ? "met" : "MISSED");
-    if (!r.Met()) ++missed;
   }
-  if (!jsonPath.empty()) {
-    std::ofstream json(jsonPath);
-    json << "[\n";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      const Row& r = rows[i];
-      json << "  {\"name\": \"" << Escape(r.name) << "\", \"unit\": \"" << Escape(r.unit)
-           << "\", \"ours\": " << r.ours << ", \"anchor\": " << r.anchor << ", \"anchor_name\": \""
-           << Escape(r.anchorName) << "\", \"ratio\": " << r.ratio << ", \"budget\": " << r.budget
-           << ", \"better\": \"" << (r.better == Better::kHigher ? "higher" : "lower")
-           << "\", \"met\": " << (r.Met() ? "true" : "false") << "}"
-           << (i + 1 < rows.size() ? ",\n" : "\n");
-    }
-    json << "]\n";
+}
+
+std::string RowsJson(const std::vector<Row>& rows) {
+  std::ostringstream json;
+  json << "[\n";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Row& r = rows[i];
+    json << "  {\"name\": \"" << Escape(r.name) << "\", \"unit\": \"" << Escape(r.unit)
+         << "\", \"ours\": " << r.ours << ", \"anchor\": " << r.anchor << ", \"anchor_name\": \""
+         << Escape(r.anchorName) << "\", \"ratio\": " << r.ratio << ", \"budget\": " << r.budget
+         << ", \"better\": \"" << (r.better == Better::kHigher ? "higher" : "lower")
+         << "\", \"met\": " << (r.Met() ? "true" : "false") << "}"
+         << (i + 1 < rows.size() ? ",\n" : "\n");
   }
+  json << "]\n";
+  return json.str();
+}
+
+int Publish(const std::vector<Row>& rows, const std::string& jsonPath) {
+  PrintTable(rows);
+  if (!jsonPath.empty()) std::ofstream(jsonPath) << RowsJson(rows);
+  int missed = 0;
+  for (const Row& r : rows) missed += r.Met() ? 0 : 1;
   return missed;
+}
+
+std::vector<Row> ReadRows(const std::string& jsonPath) {
+  std::vector<Row> rows;
+  std::ifstream in(jsonPath);
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("\"name\"") == std::string::npos) continue;
+    Row r;
+    r.name = StringField(line, "name");
+    r.unit = StringField(line, "unit");
+    r.ours = NumberField(line, "ours");
+    r.anchor = NumberField(line, "anchor");
+    r.anchorName = StringField(line, "anchor_name");
+    r.ratio = NumberField(line, "ratio");
+    r.budget = NumberField(line, "budget");
+    r.better = StringField(line, "better") == "lower" ? Better::kLower : Better::kHigher;
+    rows.push_back(r);
+  }
+  return rows;
 }
 
 }  // namespace quibo::bench

@@ -39,6 +39,15 @@ struct Measured {
 // `jsonPath` (when not empty). Returns the number of rows that missed.
 int Publish(const std::vector<Row>& rows, const std::string& jsonPath);
 
+// The table Publish prints, one row a line under a heading.
+void PrintTable(const std::vector<Row>& rows);
+
+// The rows as a JSON array, one row a line, as Publish writes them.
+[[nodiscard]] std::string RowsJson(const std::vector<Row>& rows);
+
+// The rows of a file Publish wrote; nothing when it cannot be read.
+[[nodiscard]] std::vector<Row> ReadRows(const std::string& jsonPath);
+
 // The value of "--json=PATH" among the arguments, or empty.
 [[nodiscard]] std::string JsonPathArgument(int argc, char** argv);
 
