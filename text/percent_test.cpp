@@ -55,6 +55,16 @@ TEST(PercentDecode, Cases) {
       {"empty", "", ""},
       {"plain text", "hello", "hello"},
       {"crlf", "a%0D%0Ab", "a\r\nb"},
+      // Runs of four escapes and more take a faster path than lone ones.
+      {"run of escapes", "%41%42%43%44%45%46%47%48%49", "ABCDEFGHI"},
+      {"zero inside a run", "%41%42%00%44%45%46", "ABDEF"},
+      {"zero at the end of a run", "%41%42%43%44%45%00", "ABCDE"},
+      {"high byte in a run", "%41%42%43%F0%45",
+       "ABC\xF0"
+       "E"},
+      {"text between runs", "%41%42%43%44x%45%46%47%48", "ABCDxEFGH"},
+      {"malformed escape inside a run", "%41%42%4%43%44", "AB>43D"},
+      {"literal zero byte kept", Text("%41%42%43%44\0%45%00", 19), Text("ABCD\0E", 6)},
   };
   for (const auto& c : cases) EXPECT_EQ(PercentDecode(c.text), c.want) << c.name;
 }
