@@ -63,7 +63,9 @@ double NumberField(const std::string& line, const std::string& key) {
 std::map<std::string, Measured> RunAll(int argc, char** argv) {
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--json=", 7) != 0) args.push_back(argv[i]);
+    if (std::strncmp(argv[i], "--json=", 7) != 0 && std::strcmp(argv[i], "--smoke") != 0) {
+      args.push_back(argv[i]);
+    }
   }
   int n = static_cast<int>(args.size());
   benchmark::Initialize(&n, args.data());
@@ -72,6 +74,13 @@ std::map<std::string, Measured> RunAll(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
   return results;
+}
+
+bool SmokeRun(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--smoke") == 0) return true;
+  }
+  return false;
 }
 
 std::string JsonPathArgument(int argc, char** argv) {

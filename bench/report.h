@@ -27,7 +27,8 @@ struct Row {
   }
 };
 
-// Runs every registered benchmark and keeps each run's real time per
+// Runs every registered benchmark (arguments as Google Benchmark takes them;
+// --json and --smoke are left out for it) and keeps each run's real time per
 // iteration (ns) and bytes per second, by benchmark name.
 struct Measured {
   double nsPerIteration = 0;
@@ -47,6 +48,10 @@ void PrintTable(const std::vector<Row>& rows);
 
 // The rows of a file Publish wrote; nothing when it cannot be read.
 [[nodiscard]] std::vector<Row> ReadRows(const std::string& jsonPath);
+
+// Whether "--smoke" is among the arguments: one quick pass that proves the
+// benchmark runs, sizes cut down, budgets not checked.
+[[nodiscard]] bool SmokeRun(int argc, char** argv);
 
 // The value of "--json=PATH" among the arguments, or empty.
 [[nodiscard]] std::string JsonPathArgument(int argc, char** argv);
