@@ -24,3 +24,19 @@ add_dependencies(startup_bench startup_chat startup_minimal)
 # checked here. They share the X server's key grabs with the window tests.
 add_test(NAME bench_smoke_startup COMMAND startup_bench --smoke)
 set_tests_properties(bench_smoke_startup PROPERTIES LABELS bench-smoke RESOURCE_LOCK x11 TIMEOUT 120)
+
+# Transcript growth: runs parts of itself under callgrind.
+add_executable(window_transcript_bench window_transcript_bench.cpp)
+target_link_libraries(window_transcript_bench PRIVATE quibo_bench_window quibo_app
+                                                      quibo_app_platform quibo_app_service_host)
+add_test(NAME bench_smoke_window_transcript COMMAND window_transcript_bench --smoke)
+set_tests_properties(bench_smoke_window_transcript PROPERTIES
+  LABELS bench-smoke RESOURCE_LOCK x11 TIMEOUT 300)
+
+# Responsiveness: the real window and exchanges against a slow loopback service.
+add_executable(window_load_bench window_load_bench.cpp)
+target_link_libraries(window_load_bench PRIVATE quibo_bench_window quibo_app quibo_app_platform
+                                                quibo_app_testing)
+add_test(NAME bench_smoke_window_load COMMAND window_load_bench --smoke)
+set_tests_properties(bench_smoke_window_load PROPERTIES
+  LABELS bench-smoke RESOURCE_LOCK x11 TIMEOUT 120)
