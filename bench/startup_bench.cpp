@@ -62,7 +62,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
   using namespace quibo::bench;
-  const bool smoke = HasArgument(argc, argv, "--smoke");
+  const bool smoke = SmokeRun(argc, argv);
   const long runs = smoke ? 1 : LongArgument(argc, argv, "runs", 15);
   // Both programs get the platform the chat program would choose for itself.
   setenv("QT_QPA_PLATFORM", "xcb", 0);

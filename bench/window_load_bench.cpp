@@ -114,7 +114,7 @@ double Median(std::vector<double> values) {
 int main(int argc, char** argv) {
   using namespace quibo;
   using namespace quibo::bench;
-  const bool smoke = HasArgument(argc, argv, "--smoke");
+  const bool smoke = SmokeRun(argc, argv);
   const long exchanges = smoke ? 2 : LongArgument(argc, argv, "exchanges", 200);
   const long entries = smoke ? 100 : LongArgument(argc, argv, "entries", 100'000);
   const auto delay =

@@ -84,13 +84,6 @@ long ResidentKib() {
   return read ? resident * (sysconf(_SC_PAGESIZE) / 1024) : 0;
 }
 
-bool HasArgument(int argc, char** argv, std::string_view flag) {
-  for (int i = 1; i < argc; ++i) {
-    if (flag == argv[i]) return true;
-  }
-  return false;
-}
-
 std::string_view TextArgument(int argc, char** argv, std::string_view name) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];

@@ -28,9 +28,6 @@ void SettleEvents();
 // This process's resident set now, in KiB (/proc/self/statm).
 [[nodiscard]] long ResidentKib();
 
-// Whether `flag` ("--smoke") is among the arguments.
-[[nodiscard]] bool HasArgument(int argc, char** argv, std::string_view flag);
-
 // The value of "--name=VALUE" among the arguments: text, or a number
 // (`fallback` when absent or not a number).
 [[nodiscard]] std::string_view TextArgument(int argc, char** argv, std::string_view name);
