@@ -1,12 +1,18 @@
 #include "robot/service.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <random>
 
@@ -43,25 +49,189 @@ class TimedThreadPool : public httplib::ThreadPool {
   }
 };
 
-std::string UtcTimestamp() {
+// The second's "YYYY-MM-DDTHH:MM:SSZ", formatted once a second per thread.
+std::string_view UtcTimestamp() {
+  thread_local std::time_t second = -1;
+  thread_local char text[32];
   const std::time_t now = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char buffer[32];
-  std::strftime(buffer, sizeof buffer, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return buffer;
+  if (now != second) {
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    second = now;
+  }
+  return text;
+}
+
+// Appends at most `limit` bytes of `text` to the line being built.
+char* Put(char* out, std::string_view text, size_t limit = std::string_view::npos) {
+  const size_t n = std::min(text.size(), limit);
+  std::memcpy(out, text.data(), n);
+  return out + n;
 }
 
 void LogRequest(const httplib::Request& req, const httplib::Response& res) {
   const double ms = std::chrono::duration<double, std::milli>(Clock::now() - requestStart).count();
   requestStart = Clock::now();
+  // "2024-01-02T03:04:05Z 127.0.0.1:54321 POST /ajax.php 200 0.3ms"
   char line[512];
-  std::snprintf(line, sizeof line, "%s %s:%d %.16s %.200s %d %.1fms\n", UtcTimestamp().c_str(),
-                req.remote_addr.c_str(), req.remote_port, req.method.c_str(), req.path.c_str(),
-                res.status, ms);
-  // One write per line keeps lines from different threads whole.
-  std::fputs(line, stderr);
+  char* out = Put(line, UtcTimestamp());
+  *out++ = ' ';
+  out = Put(out, req.remote_addr, 64);
+  *out++ = ':';
+  out = std::to_chars(out, out + 8, req.remote_port).ptr;
+  *out++ = ' ';
+  out = Put(out, req.method, 16);
+  *out++ = ' ';
+  out = Put(out, req.path, 200);
+  *out++ = ' ';
+  out = std::to_chars(out, out + 8, res.status).ptr;
+  *out++ = ' ';
+  out = std::to_chars(out, out + 32, ms, std::chars_format::fixed, 1).ptr;
+  out = Put(out, "ms\n");
+  // One write per line keeps lines from different threads whole, and
+  // bypasses stdio's lock on stderr, which every worker would queue for.
+  for (const char* next = line; next < out;) {
+    const ssize_t written = write(STDERR_FILENO, next, static_cast<size_t>(out - next));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    next += written;
+  }
 }
+
+// One accepted connection as httplib's request parser reads it. The socket's
+// receive and send timeouts, which httplib sets when it accepts, bound every
+// read and write, so there is no poll before each of them; reads come out of
+// a buffer, as the parser takes the request line and headers a byte at a
+// time; an answer's header and body leave in one send at Flush (or before
+// the next read).
+class Connection final : public httplib::Stream {
+ public:
+  Connection(int socket, const ListenAddress& local) : socket_(socket), local_(local) {}
+
+  bool is_readable() const override { return true; }
+  bool is_writable() const override { return true; }
+
+  ssize_t read(char* ptr, size_t size) override {
+    if (begin_ == end_) {
+      // What was written goes out before waiting on the peer, which may be
+      // waiting for it (an interim "100 Continue").
+      if (!answer_.empty() && !Flush()) return -1;
+      if (size >= sizeof buffer_) return Receive(ptr, size);
+      const ssize_t n = Receive(buffer_, sizeof buffer_);
+      if (n <= 0) return n;
+      begin_ = 0;
+      end_ = static_cast<size_t>(n);
+    }
+    const size_t n = std::min(size, end_ - begin_);
+    std::memcpy(ptr, buffer_ + begin_, n);
+    begin_ += n;
+    return static_cast<ssize_t>(n);
+  }
+
+  ssize_t write(const char* ptr, size_t size) override {
+    answer_.append(ptr, size);
+    return static_cast<ssize_t>(size);
+  }
+
+  void get_remote_ip_and_port(std::string& ip, int& port) const override {
+    if (remotePort_ < 0) {
+      sockaddr_storage address{};
+      socklen_t size = sizeof address;
+      char text[INET6_ADDRSTRLEN] = "";
+      remotePort_ = 0;
+      if (getpeername(socket_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        if (address.ss_family == AF_INET) {
+          const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+          inet_ntop(AF_INET, &v4.sin_addr, text, sizeof text);
+          remotePort_ = ntohs(v4.sin_port);
+        } else if (address.ss_family == AF_INET6) {
+          const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+          inet_ntop(AF_INET6, &v6.sin6_addr, text, sizeof text);
+          remotePort_ = ntohs(v6.sin6_port);
+        }
+      }
+      remoteIp_ = text;
+    }
+    ip = remoteIp_;
+    port = remotePort_;
+  }
+
+  void get_local_ip_and_port(std::string& ip, int& port) const override {
+    ip = local_.host;
+    port = local_.port;
+  }
+
+  int socket() const override { return socket_; }
+
+  // Sends what has been written since the last Flush; false when the peer
+  // is gone or the send timeout ran out.
+  bool Flush() {
+    size_t sent = 0;
+    while (sent < answer_.size()) {
+      const ssize_t n = send(socket_, answer_.data() + sent, answer_.size() - sent, MSG_NOSIGNAL);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      sent += static_cast<size_t>(n);
+    }
+    answer_.clear();
+    return true;
+  }
+
+  // Whether the next request has begun to arrive within `patience`, looking
+  // every so often whether the server is stopping.
+  bool NextRequestArrives(std::chrono::milliseconds patience,
+                          const std::atomic<int>& listening) const {
+    if (begin_ != end_) return true;
+    constexpr int kSliceMs = 100;
+    for (auto left = patience.count(); listening != INVALID_SOCKET && left > 0; left -= kSliceMs) {
+      pollfd fd{socket_, POLLIN, 0};
+      const int ready = poll(&fd, 1, static_cast<int>(std::min<long>(left, kSliceMs)));
+      if (ready > 0) return true;
+      if (ready < 0 && errno != EINTR) return false;
+    }
+    return false;
+  }
+
+ private:
+  ssize_t Receive(char* ptr, size_t size) {
+    for (;;) {
+      const ssize_t n = recv(socket_, ptr, size, 0);
+      if (n >= 0 || errno != EINTR) return n;
+    }
+  }
+
+  int socket_;
+  const ListenAddress& local_;
+  char buffer_[4096];
+  size_t begin_ = 0;
+  size_t end_ = 0;
+  std::string answer_;
+  mutable std::string remoteIp_;
+  mutable int remotePort_ = -1;
+};
+
+// httplib's server with its connections served by Connection.
+class ChatServer final : public httplib::Server {
+ public:
+  ListenAddress local;  // set once bound, before any connection is served
+
+ protected:
+  bool process_and_close_socket(int socket) override {
+    Connection connection(socket, local);
+    const std::chrono::milliseconds patience(keep_alive_timeout_sec_ * 1000);
+    bool served = false;
+    for (size_t left = keep_alive_max_count_; left > 0; --left) {
+      if (!connection.NextRequestArrives(patience, svr_sock_)) break;
+      bool closed = false;
+      served = process_request(connection, left == 1, closed, nullptr);
+      served = connection.Flush() && served;
+      if (!served || closed) break;
+    }
+    close(socket);
+    return served;
+  }
+};
 
 void Refuse(httplib::Response& res, int status, std::string_view reason) {
   res.status = status;
@@ -116,7 +286,7 @@ Moment LocalMoment() {
 }
 
 ChatService::ChatService(std::vector<Topic> topics, ServiceLimits limits)
-    : topics_(std::move(topics)), limits_(limits), server_(std::make_unique<httplib::Server>()) {
+    : topics_(std::move(topics)), limits_(limits), server_(std::make_unique<ChatServer>()) {
   httplib::Server& server = *server_;
   const size_t threads = limits_.threads;
   // httplib takes ownership of the pool it is handed.
@@ -201,6 +371,7 @@ ChatService::BindResult ChatService::Bind(const ListenAddress& address) {
     port = -1;
   }
   if (port < 0) return {-1, errno};
+  static_cast<ChatServer&>(*server_).local = {address.host, port};
   // httplib listens with a backlog of 5; a burst of clients needs more, and
   // listening again on the same socket only changes the backlog.
   listen(listenSocket_, limits_.backlog);
