@@ -180,9 +180,17 @@ class Connection final : public httplib::Stream {
 
   // Whether the next request has begun to arrive within `patience`, looking
   // every so often whether the server is stopping.
-  bool NextRequestArrives(std::chrono::milliseconds patience,
-                          const std::atomic<int>& listening) const {
+  bool NextRequestArrives(std::chrono::milliseconds patience, const std::atomic<int>& listening) {
     if (begin_ != end_) return true;
+    // A new connection's request has usually arrived by the time a worker
+    // takes it up; only when it has not is there anything to wait for.
+    const ssize_t n = recv(socket_, buffer_, sizeof buffer_, MSG_DONTWAIT);
+    if (n > 0) {
+      begin_ = 0;
+      end_ = static_cast<size_t>(n);
+      return true;
+    }
+    if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return false;
     constexpr int kSliceMs = 100;
     for (auto left = patience.count(); listening != INVALID_SOCKET && left > 0; left -= kSliceMs) {
       pollfd fd{socket_, POLLIN, 0};
