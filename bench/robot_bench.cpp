@@ -196,7 +196,8 @@ int Measure(int argc, char** argv, bool smoke, int clients) {
                anchorRate = median(anchor, &LoadRun::rate);
   const double oursP99 = median(robot, &LoadRun::p99), anchorP99 = median(anchor, &LoadRun::p99);
   const std::string who = "nginx return 200";
-  const std::string load = std::to_string(clients) + " clients, fresh connections";
+  const std::string load =
+      std::to_string(clients) + (clients == 1 ? " client" : " clients") + ", fresh connections";
   std::vector<Row> rows = {
       {"Robot requests, " + load, "req/s", oursRate, anchorRate, who, oursRate / anchorRate,
        kRateBudget, Better::kHigher},
