@@ -3,24 +3,17 @@
 #include "robot/service.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <httplib.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <latch>
 #include <memory>
-#include <mutex>
 #include <regex>
 #include <set>
 #include <thread>
@@ -28,9 +21,8 @@
 #include <gtest/gtest.h>
 
 #include "robot/utf8.h"
+#include "tests/support/child_process.h"
 #include "text/encodings.h"
-
-extern char** environ;
 
 namespace quibo::robot {
 namespace {
@@ -38,49 +30,18 @@ namespace {
 // Bounds for waiting on the child; reaching one is a failure, not a timing.
 constexpr auto kPatience = std::chrono::seconds(60);
 
-// quibo-robot as a child process, its stdout and stderr gathered line by
-// line by a reader thread.
+// quibo-robot as a child process, its output read line by line.
 class RobotProcess {
  public:
-  explicit RobotProcess(std::vector<std::string> arguments) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-    arguments.insert(arguments.begin(), QUIBO_ROBOT_EXECUTABLE);
-    std::vector<char*> argv;
-    for (auto& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    reader_ = std::thread([this, fd = fds[0]] { ReadLines(fd); });
-  }
+  explicit RobotProcess(std::vector<std::string> arguments)
+      : child_(WithExecutable(std::move(arguments))) {}
 
-  ~RobotProcess() {
-    if (pid_ > 0 && !exited_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (reader_.joinable()) reader_.join();
-  }
-
-  // The first output line holding `text`; empty when the output ends first.
+  // The next output line holding `text`; empty when the output ends first.
   std::string WaitForLine(std::string_view text) {
-    std::unique_lock lock(mutex_);
-    std::string found;
-    changed_.wait_for(lock, kPatience, [&] {
-      for (const auto& line : lines_) {
-        if (line.find(text) != std::string::npos) {
-          found = line;
-          return true;
-        }
-      }
-      return ended_;
-    });
-    return found;
+    const auto holds = [&](const std::string& line) {
+      return line.find(text) != std::string::npos;
+    };
+    return child_.WaitForLine(holds, kPatience).value_or("");
   }
 
   // The port of the readiness line, or 0 when the robot never got ready.
@@ -93,61 +54,19 @@ class RobotProcess {
   // Exit code after `signal` (0 sends none), or -1 when it did not exit
   // normally within the bound.
   int Finish(int signal = 0) {
-    if (pid_ <= 0) return -1;
-    if (signal != 0) kill(pid_, signal);
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
-    if (pidfd >= 0) {
-      pollfd p{pidfd, POLLIN, 0};
-      poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count()));
-      close(pidfd);
-    }
-    int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) != pid_) return -1;
-    exited_ = true;
-    // Its last words may still be in the pipe.
-    std::unique_lock lock(mutex_);
-    changed_.wait_for(lock, kPatience, [&] { return ended_; });
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (signal != 0) child_.Signal(signal);
+    return child_.WaitForExit(kPatience).value_or(-1);
   }
 
-  std::string Output() {
-    std::lock_guard lock(mutex_);
-    std::string all;
-    for (const auto& line : lines_) all += line + "\n";
-    return all;
-  }
+  std::string Output() const { return child_.Transcript(); }
 
  private:
-  void ReadLines(int fd) {
-    std::string pending;
-    char buffer[4096];
-    for (;;) {
-      const ssize_t n = read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
-      std::lock_guard lock(mutex_);
-      if (n <= 0) {
-        if (!pending.empty()) lines_.push_back(pending);
-        ended_ = true;
-        changed_.notify_all();
-        break;
-      }
-      pending.append(buffer, static_cast<size_t>(n));
-      for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
-        lines_.push_back(pending.substr(0, end));
-        pending.erase(0, end + 1);
-      }
-      changed_.notify_all();
-    }
-    close(fd);
+  static std::vector<std::string> WithExecutable(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), QUIBO_ROBOT_EXECUTABLE);
+    return arguments;
   }
 
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  std::thread reader_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::string> lines_;
-  bool ended_ = false;
+  test::ChildProcess child_;
 };
 
 httplib::Client ClientFor(int port) {

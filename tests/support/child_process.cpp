@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +17,7 @@ namespace quibo::test {
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  if (argv.empty() || pipe2(fds, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
@@ -27,7 +28,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
   if (posix_spawn(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
   close(fds[1]);
-  out_ = fds[0];
+  reader_ = std::thread([this, fd = fds[0]] { ReadAll(fd); });
 }
 
 ChildProcess::~ChildProcess() {
@@ -35,68 +36,88 @@ ChildProcess::~ChildProcess() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  if (out_ >= 0) close(out_);
+  stopping_ = true;
+  if (reader_.joinable()) reader_.join();
 }
 
-bool ChildProcess::ReadSome(int timeoutMs) {
-  pollfd fd{out_, POLLIN, 0};
-  if (poll(&fd, 1, timeoutMs) <= 0) return true;  // nothing yet; still open
-  char buf[4096];
-  ssize_t n = read(out_, buf, sizeof buf);
-  if (n <= 0) return false;  // the child closed its end
-  pending_.append(buf, static_cast<std::size_t>(n));
-  seen_.append(buf, static_cast<std::size_t>(n));
-  for (std::size_t nl = pending_.find('\n'); nl != std::string::npos; nl = pending_.find('\n')) {
-    lines_.push_back(pending_.substr(0, nl));
-    pending_.erase(0, nl + 1);
+void ChildProcess::ReadAll(int fd) {
+  std::string pending;
+  char buffer[4096];
+  for (;;) {
+    // A grandchild may hold the pipe open after the child is gone; the
+    // reader stops once the child has been reaped and nothing is waiting.
+    pollfd readable{fd, POLLIN, 0};
+    const int ready = poll(&readable, 1, 100);
+    if (ready == 0 && !stopping_) continue;
+    const ssize_t n = ready > 0 ? read(fd, buffer, sizeof buffer) : ready < 0 ? -1 : 0;
+    if (n < 0 && errno == EINTR) continue;
+    std::lock_guard lock(mutex_);
+    if (n <= 0) {
+      if (!pending.empty()) lines_.push_back(pending);
+      ended_ = true;
+      changed_.notify_all();
+      break;
+    }
+    seen_.append(buffer, static_cast<std::size_t>(n));
+    pending.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
+      lines_.push_back(pending.substr(0, nl));
+      pending.erase(0, nl + 1);
+    }
+    changed_.notify_all();
   }
-  return true;
+  close(fd);
 }
 
 std::optional<std::string> ChildProcess::WaitForLine(
     const std::function<bool(const std::string&)>& wanted, std::chrono::seconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;
+  std::unique_lock lock(mutex_);
   for (;;) {
     while (nextLine_ < lines_.size()) {
       const std::string& line = lines_[nextLine_++];
       if (wanted(line)) return line;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || out_ < 0) return std::nullopt;
-    if (!ReadSome(static_cast<int>(left.count()))) {
-      close(out_);
-      out_ = -1;
+    if (ended_) return std::nullopt;
+    if (changed_.wait_until(lock, deadline) == std::cv_status::timeout &&
+        nextLine_ == lines_.size()) {
+      return std::nullopt;
     }
   }
 }
 
 std::optional<int> ChildProcess::WaitForExit(std::chrono::seconds patience) {
+  if (pid_ <= 0) return std::nullopt;
   const auto deadline = std::chrono::steady_clock::now() + patience;
-  while (pid_ > 0) {
-    int status = 0;
-    rusage usage{};
-    pid_t done = wait4(pid_, &status, WNOHANG, &usage);
-    if (done == pid_) {
-      pid_ = -1;
-      peakRssKib_ = usage.ru_maxrss;
-      if (WIFEXITED(status)) return WEXITSTATUS(status);
-      return std::nullopt;
+  const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
+  if (pidfd >= 0) {
+    pollfd ready{pidfd, POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(patience).count();
+    while (poll(&ready, 1, static_cast<int>(left)) < 0 && errno == EINTR) {
     }
-    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-    // Keep the pipe drained so the child never blocks on a full pipe.
-    if (out_ >= 0 && !ReadSome(20)) {
-      close(out_);
-      out_ = -1;
-    } else if (out_ < 0) {
-      poll(nullptr, 0, 20);
-    }
+    close(pidfd);
   }
-  return std::nullopt;
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid_, &status, WNOHANG, &usage) != pid_) return std::nullopt;
+  pid_ = -1;
+  peakRssKib_ = usage.ru_maxrss;
+  {
+    // Its last words may still be in the pipe.
+    std::unique_lock lock(mutex_);
+    changed_.wait_until(lock, deadline, [&] { return ended_; });
+  }
+  if (!WIFEXITED(status)) return std::nullopt;
+  return WEXITSTATUS(status);
 }
 
 bool ChildProcess::Signal(int signal) {
   return pid_ > 0 && kill(pid_, signal) == 0;
+}
+
+std::string ChildProcess::Transcript() const {
+  std::lock_guard lock(mutex_);
+  return seen_;
 }
 
 }  // namespace quibo::test
