@@ -35,11 +35,31 @@ namespace {
 constexpr int kTickMs = 5;
 constexpr qint64 kPhaseLimitMs = 120'000;
 
+// The calling thread's time on a CPU and time waiting for one, in ns, from
+// the scheduler's own accounting; zeros where it is not available.
+struct CpuTimes {
+  long long running = 0;
+  long long waiting = 0;
+};
+
+CpuTimes ThreadCpuTimes() {
+  CpuTimes times;
+  if (std::FILE* stat = std::fopen("/proc/thread-self/schedstat", "r")) {
+    if (std::fscanf(stat, "%lld %lld", &times.running, &times.waiting) != 2) times = {};
+    std::fclose(stat);
+  }
+  return times;
+}
+
 // The longest gap between ticks of a precise 5 ms timer on the UI thread,
-// over one phase that runs the event loop until `done` holds at a tick.
-// A phase that outlives the limit gives a negative gap.
+// over one phase that runs the event loop until `done` holds at a tick, and
+// how the UI thread spent that gap: running (its own work) or waiting for a
+// CPU (other threads and processes had them). A phase that outlives the
+// limit gives a negative gap.
 struct Phase {
   double longestGapMs = 0;
+  double gapRunningMs = 0;
+  double gapWaitingMs = 0;
   qint64 longestGapEndMs = 0;  // when the longest gap ended, from the phase's start
   qint64 lengthMs = 0;
 };
@@ -52,14 +72,19 @@ Phase RunPhase(const std::function<void()>& start, const std::function<bool(qint
   tick.setInterval(kTickMs);
   QElapsedTimer clock;
   qint64 lastNs = 0;
+  CpuTimes last = ThreadCpuTimes();
   QObject::connect(&tick, &QTimer::timeout, [&] {
     const qint64 now = clock.nsecsElapsed();
+    const CpuTimes cpu = ThreadCpuTimes();
     const double gapMs = static_cast<double>(now - lastNs) / 1e6;
     if (gapMs > phase.longestGapMs) {
       phase.longestGapMs = gapMs;
+      phase.gapRunningMs = static_cast<double>(cpu.running - last.running) / 1e6;
+      phase.gapWaitingMs = static_cast<double>(cpu.waiting - last.waiting) / 1e6;
       phase.longestGapEndMs = now / 1'000'000;
     }
     lastNs = now;
+    last = cpu;
     const qint64 elapsedMs = now / 1'000'000;
     if (done(elapsedMs) || elapsedMs > kPhaseLimitMs) {
       if (elapsedMs > kPhaseLimitMs) phase.longestGapMs = -1;
@@ -163,9 +188,11 @@ int main(int argc, char** argv) {
   };
 
   auto report = [&](const char* name, const Phase& phase) {
-    std::printf("%-12s %6lld ms long, longest gap between ticks %7.1f ms, ending at %lld ms\n",
-                name, static_cast<long long>(phase.lengthMs), phase.longestGapMs,
-                static_cast<long long>(phase.longestGapEndMs));
+    std::printf(
+        "%-12s %6lld ms long, longest gap between ticks %6.1f ms (running %5.1f, waiting for a "
+        "CPU %5.1f), ending at %lld ms\n",
+        name, static_cast<long long>(phase.lengthMs), phase.longestGapMs, phase.gapRunningMs,
+        phase.gapWaitingMs, static_cast<long long>(phase.longestGapEndMs));
     std::fflush(stdout);
     return phase.longestGapMs >= 0;
   };
