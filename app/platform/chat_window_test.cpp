@@ -213,6 +213,36 @@ TEST_F(ChatWindowTest, AppendedTextReadsBackExactlyAndScrollsIntoView) {
   EXPECT_EQ(bar->value(), bar->maximum());
 }
 
+// Qt keeps a layout per paragraph; an entry that opens and closes with a
+// break stays one paragraph, and still reads and copies with plain breaks.
+TEST_F(ChatWindowTest, EachTranscriptEntryIsOneParagraph) {
+  struct Case {
+    const char* name;
+    std::vector<Text> appends;
+    int paragraphs;
+    QString copied;
+  } cases[] = {
+      {"two entries", {"\r\na\r\n", "\r\nb\r\n"}, 3, "\na\n\nb\n"},
+      {"appends without an opening break", {"a\r\n", "b\r\n"}, 3, "a\nb\n"},
+      {"a message of two lines", {"\r\na\r\nb\r\n"}, 3, "\na\nb\n"},
+      {"an entry, then text", {"\r\na\r\n", "b"}, 2, "\na\nb"},
+      {"a lone break", {"\r\n"}, 2, "\n"},
+  };
+  auto* transcript = static_cast<QPlainTextEdit*>(window_->Widget(Control::编辑框显示));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetText(Control::编辑框显示, "");
+    Text expected;
+    for (const Text& text : c.appends) {
+      AppendText(Control::编辑框显示, text);
+      expected += text;
+    }
+    EXPECT_EQ(GetText(Control::编辑框显示), expected);
+    EXPECT_EQ(transcript->document()->blockCount(), c.paragraphs);
+    EXPECT_EQ(transcript->toPlainText(), c.copied);
+  }
+}
+
 TEST_F(ChatWindowTest, TheButtonHasTheFocusAtStartAndFocusComesBack) {
   EXPECT_EQ(QApplication::focusWidget(), window_->Widget(Control::按钮1));
 
