@@ -8,6 +8,17 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
+// "%XX" of every byte, with a fourth byte to spare, as one 4-byte word each.
+struct Escape {
+  char text[4];
+};
+constexpr std::array<Escape, 256> MakeEscapes() {
+  std::array<Escape, 256> escapes{};
+  for (int b = 0; b < 256; ++b) escapes[b] = {{'%', kHexDigits[b >> 4], kHexDigits[b & 0xF], 0}};
+  return escapes;
+}
+constexpr std::array<Escape, 256> kEscapes = MakeEscapes();
+
 constexpr bool IsSafe(unsigned b) {
   return b == '-' || b == '.' || (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') ||
          (b >= 'a' && b <= 'z');
@@ -47,17 +58,20 @@ unsigned char EscapedByte(const unsigned char* src, std::size_t at) {
 Text PercentEncode(const Text& text, EncodeOptions options) {
   const Text utf8 = options.asUtf8 ? GbkToUtf8(text) : Text();
   const Text& source = options.asUtf8 ? utf8 : text;
-  Text out(source.size() * 3, '\0');
-  char* dst = out.data();
   if (!options.keepSafeBytes) {
+    // One 4-byte store an escape, each overwriting the spare byte the last
+    // one left: the room for one more byte is trimmed at the end.
+    Text out(source.size() * 3 + 1, '\0');
+    char* dst = out.data();
     for (unsigned char b : source) {
-      dst[0] = '%';
-      dst[1] = kHexDigits[b >> 4];
-      dst[2] = kHexDigits[b & 0xF];
+      std::memcpy(dst, &kEscapes[b], 4);
       dst += 3;
     }
+    out.pop_back();
     return out;
   }
+  Text out(source.size() * 3, '\0');
+  char* dst = out.data();
   for (unsigned char b : source) {
     if (IsSafe(b)) {
       *dst++ = static_cast<char>(b);
