@@ -1,5 +1,6 @@
 #include "bench/report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,6 +75,13 @@ std::map<std::string, Measured> RunAll(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&collector);
   benchmark::Shutdown();
   return results;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t mid = values.size() / 2;
+  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
 }
 
 bool SmokeRun(int argc, char** argv) {

@@ -49,6 +49,10 @@ void PrintTable(const std::vector<Row>& rows);
 // The rows of a file Publish wrote; nothing when it cannot be read.
 [[nodiscard]] std::vector<Row> ReadRows(const std::string& jsonPath);
 
+// The middle value (the mean of the two middle ones for an even count); 0
+// for none.
+[[nodiscard]] double Median(std::vector<double> values);
+
 // Whether "--smoke" is among the arguments: one quick pass that proves the
 // benchmark runs, sizes cut down, budgets not checked.
 [[nodiscard]] bool SmokeRun(int argc, char** argv);

@@ -73,13 +73,6 @@ std::optional<LoadRun> Load(int port, int clients, long requests) {
   return run;
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2),
-                   values.end());
-  return values[values.size() / 2];
-}
-
 struct Server {
   std::string name;
   std::unique_ptr<LoggedProcess> process;

@@ -50,13 +50,6 @@ std::optional<Sample> StartOnce(const std::string& program) {
                 static_cast<double>(child.PeakRssKib()) / 1024.0};
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const std::size_t mid = values.size() / 2;
-  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 }  // namespace
 }  // namespace quibo::bench
 

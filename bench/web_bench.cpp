@@ -86,12 +86,6 @@ int Client(const std::string& who, const std::string& url, long requests) {
   return 0;
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-  return values[values.size() / 2];
-}
-
 int Measure(int argc, char** argv, bool smoke) {
   const std::string self = OwnExecutable();
   test::ChildProcess server({self, "--serve"});

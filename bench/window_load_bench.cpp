@@ -126,13 +126,6 @@ class Sender : public QObject {
   long end_;
 };
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  const std::size_t mid = values.size() / 2;
-  return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 }  // namespace
 }  // namespace quibo::bench
 
