@@ -209,6 +209,10 @@ Bytes Utf8ToGb18030ComposingMarks(std::string_view utf8) {
   std::u16string units(std::min(kChunk, utf8.size() + 1), u'\0');
   std::size_t carried = 0;
   std::size_t written = 0;
+  // Room for the usual result at once, as Convert makes it: growing with
+  // each chunk instead copied and faulted in the output again and again, a
+  // quarter of the time on 50 MB.
+  out.resize(utf8.size() + utf8.size() / 2 + 16);
   const char* src = utf8.data();
   const char* srcEnd = src + utf8.size();
   bool lastChunk = false;
