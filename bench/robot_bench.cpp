@@ -10,7 +10,6 @@
 // missed; 2: could not measure.
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

@@ -4,7 +4,6 @@
 // of $DISPLAY; each prints its paint time and ends, and the medians are compared.
 #include <time.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <optional>

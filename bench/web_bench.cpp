@@ -9,7 +9,6 @@
 #include <curl/curl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
